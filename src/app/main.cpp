@@ -1,0 +1,14 @@
+#include "ui/frmMain.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setWindowIcon(corvane::ProgramIcon());
+
+    corvane::frmMain window;
+    // The start-up guard runs here, before the window is first shown.
+
+    window.show();
+    return QApplication::exec();
+}
