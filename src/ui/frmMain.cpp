@@ -41,10 +41,10 @@ QFont DesignFont(const QString& family, qreal points, bool bold, QFont::StyleHin
 }
 
 // "Courier New" needs no help: fontconfig maps it to Liberation Mono, its
-// metric-compatible stand-in. "MS Sans Serif" is a bitmap font of Windows
-// that Windows itself draws as "Microsoft Sans Serif", whose widths follow
-// Arial's; Liberation Sans is metric-compatible with Arial, so the notice
-// keeps its designed width where neither of those fonts is installed.
+// metric-compatible stand-in. "MS Sans Serif" is an old bitmap font that
+// Windows itself draws with "Microsoft Sans Serif", a plain sans serif close
+// to Arial in width; Liberation Sans has Arial's widths, so the notice keeps
+// its designed size where neither font is installed.
 void SubstituteMissingFonts() {
     QFont::insertSubstitutions("MS Sans Serif", {"Microsoft Sans Serif", "Liberation Sans"});
 }
