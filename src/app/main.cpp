@@ -1,3 +1,4 @@
+#include "ui/StartupGuard.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>
@@ -8,6 +9,9 @@ int main(int argc, char* argv[]) {
 
     corvane::frmMain window;
     // The start-up guard runs here, before the window is first shown.
+    if (corvane::StartupGuard(window) == corvane::GuardOutcome::Refused) {
+        return corvane::RefusedExitStatus;
+    }
 
     window.show();
     return QApplication::exec();

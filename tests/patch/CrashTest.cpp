@@ -214,16 +214,20 @@ void KillUpdates(const std::vector<KillMoment>& schedule) {
     WriteOriginal(program);
     const bool unnamedFiles = FolderHasUnnamedFiles(folder);
 
-    // One whole run sets the time line.
-    const Clock::time_point measuredStart = Clock::now();
-    const pid_t measured = StartUpdate(program);
-    ASSERT_GT(measured, 0);
+    // Whole runs set the time line: the shorter of two, as the first may
+    // pay for a cold cache. Each must end with the file updated.
+    Clock::duration runTime = Clock::duration::max();
     int status = 0;
-    ASSERT_EQ(::waitpid(measured, &status, 0), measured);
-    const Clock::duration runTime = Clock::now() - measuredStart;
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
-    ASSERT_EQ(ContentOf(program), Content::Updated);
-    RestoreOriginal(program);
+    for (int run = 0; run < 2; ++run) {
+        const Clock::time_point start = Clock::now();
+        const pid_t child = StartUpdate(program);
+        ASSERT_GT(child, 0);
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        runTime = std::min(runTime, Clock::now() - start);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+        ASSERT_EQ(ContentOf(program), Content::Updated);
+        RestoreOriginal(program);
+    }
     std::printf("one update of %llu MiB: %.2f s\n",
                 static_cast<unsigned long long>(kImageSize >> 20),
                 std::chrono::duration<double>(runTime).count());

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <stdexcept>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -70,6 +71,8 @@ TEST(FileChange, BetweenThePathTestAndTheReadIsReportedOrReadWhole) {
             } catch (const UpdateFailure& failure) {
                 return (failure.path() == program.string() ? "" : "another path|") +
                        failure.operation() + "|" + failure.reason();
+            } catch (const std::exception& other) {
+                return std::string("not an UpdateFailure: ") + other.what();
             }
         });
         EXPECT_EQ(outcome, change.expected);
