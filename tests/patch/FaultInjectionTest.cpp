@@ -6,6 +6,7 @@
 #include "UpdateOutcome.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
@@ -79,18 +80,29 @@ TEST(FaultInjection, AFileSystemWithoutAFreeInodeLeavesTheOriginal) {
     TempDir dir;
     const fs::path mountPoint = dir / "disk";
     fs::create_directory(mountPoint);
-    // Inodes for the root folder and the program file only: plenty of space,
-    // but no room for one more file.
-    if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=1m,nr_inodes=2") != 0) {
+    if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=1m,nr_inodes=64") != 0) {
         GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
     }
     struct Unmount {
         const fs::path& where;
         ~Unmount() { ::umount2(where.c_str(), MNT_DETACH); }
     } unmount{mountPoint};
-    const fs::path program = mountPoint / "Corvane.exe";
+    fs::create_directory(mountPoint / "install");
+    const fs::path program = mountPoint / "install" / "Corvane.exe";
     WriteFileBytes(program, MakeUnpatchedImage());
     ASSERT_EQ(::chmod(program.c_str(), 0751), 0);
+    // Empty files in another folder take every inode that is left: plenty
+    // of space, but no room for one more file.
+    fs::create_directory(mountPoint / "filler");
+    for (int i = 0;; ++i) {
+        const fs::path filler = mountPoint / "filler" / std::to_string(i);
+        const int fd = ::open(filler.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            ASSERT_EQ(errno, ENOSPC);
+            break;
+        }
+        ::close(fd);
+    }
 
     EXPECT_EQ(OutcomeOfUpdate(program), program.string() + "|create the updated copy of the file|" +
                                             "No space left on device");
