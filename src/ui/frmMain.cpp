@@ -99,6 +99,8 @@ frmMain::frmMain(EndAction endProgram) : endProgram_(std::move(endProgram)) {
                        FromTwips(0, 960, 6735, 375),
                        DesignFont("Courier New", 8.25, false, QFont::TypeWriter));
     SetTextColour(Label4, kBlue);
+    // Assistive technology reads the prompt as the path field's name.
+    Label4->setBuddy(txtFilePath);
 
     cmdUpdate = new QPushButton("Perform Update", this);
     cmdUpdate->setObjectName("cmdUpdate");
