@@ -47,20 +47,20 @@ int main(int argc, char** argv) {
     const std::vector<std::pair<std::string, std::string>> seeds = {
         {"unpatched", MakeUnpatchedImage()},
         {"patched", MakePatchedImage()},
-        {"rows-1-to-3", MakeProgramImage(1000, {{0, english[0]}, {200, english[1]},
-                                                {400, english[2]}})},
+        {"rows-1-to-3",
+         MakeProgramImage(1000, {{0, english[0]}, {200, english[1]}, {400, english[2]}})},
         {"texts-back-to-back", Joined(english)},
         {"texts-backwards-twice", english[3] + english[2] + english[1] + english[0] + english[3] +
                                       english[2] + english[1] + english[0]},
-        {"english-and-dutch-mixed", dutch[0] + english[0] + dutch[1] + english[1] + english[2] +
-                                        dutch[3] + english[3]},
-        {"small-table-all-found", SmallTable({"ab", "c", "de", "f"}, {"XY", "Z", "UV", "W"},
-                                             "..ab..c..de..f..ab")},
+        {"english-and-dutch-mixed",
+         dutch[0] + english[0] + dutch[1] + english[1] + english[2] + dutch[3] + english[3]},
+        {"small-table-all-found",
+         SmallTable({"ab", "c", "de", "f"}, {"XY", "Z", "UV", "W"}, "..ab..c..de..f..ab")},
         // Row 2 finds what row 1 wrote and row 3 is missing: both must be undone.
-        {"small-table-undone", SmallTable({"ab", "Y", "zz", "b"}, {"XY", "Q", "ZZ", "B"},
-                                          "xxabyyab")},
-        {"small-table-unequal-lengths", SmallTable({"abc", "d", "", "e"}, {"X", "LONGER", "", "E"},
-                                                   "abcdeabcde")},
+        {"small-table-undone",
+         SmallTable({"ab", "Y", "zz", "b"}, {"XY", "Q", "ZZ", "B"}, "xxabyyab")},
+        {"small-table-unequal-lengths",
+         SmallTable({"abc", "d", "", "e"}, {"X", "LONGER", "", "E"}, "abcdeabcde")},
     };
     for (const auto& [name, bytes] : seeds) {
         WriteFileBytes(folder / name, bytes);
