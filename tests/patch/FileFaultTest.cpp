@@ -1,8 +1,7 @@
 // Failures of the file steps that the update does not handle itself: each
 // must leave the program file as it was, nothing beside it, and an error that
 // names the path, the step and the system's reason.
-#include "patch/PerformUpdate.h"
-#include "patch/UpdateFailure.h"
+#include "UpdateOutcome.h"
 #include "support/TestFiles.h"
 
 #include <csignal>
@@ -12,29 +11,14 @@
 #include <string>
 #include <sys/mount.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-using corvane::PerformUpdate;
-using corvane::UpdateFailure;
 using namespace corvane::test;
 using ::testing::ElementsAre;
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// What an update run reported: "path|operation|reason", or "no failure".
-std::string RunUpdate(const fs::path& program) {
-    try {
-        RecordingNotifier notifier;
-        PerformUpdate(program.string(), notifier);
-        return "no failure";
-    } catch (const UpdateFailure& failure) {
-        EXPECT_THAT(failure.what(), ::testing::HasSubstr(program.string()));
-        return failure.path() + "|" + failure.operation() + "|" + failure.reason();
-    }
-}
 
 TEST(FileFault, AWriteStoppedPartWayLeavesTheOriginal) {
     TempDir dir;
@@ -48,7 +32,7 @@ TEST(FileFault, AWriteStoppedPartWayLeavesTheOriginal) {
         std::signal(SIGXFSZ, SIG_IGN); // the write fails with EFBIG instead
         const rlimit fileSize{1000, 1000};
         ::setrlimit(RLIMIT_FSIZE, &fileSize);
-        return RunUpdate(program);
+        return OutcomeOfUpdate(program);
     });
     EXPECT_EQ(report, program.string() + "|write the updated copy of the file|File too large");
     EXPECT_EQ(ReadFileBytes(program), MakeUnpatchedImage());
@@ -66,7 +50,7 @@ TEST(FileFault, AFolderWithoutWriteRightLeavesTheOriginal) {
                                     fs::perms::others_exec);
     fs::permissions(dir.path(), fs::perms::owner_write, fs::perm_options::remove);
 
-    EXPECT_EQ(RunWithoutRootRights([&program] { return RunUpdate(program); }),
+    EXPECT_EQ(RunWithoutRootRights([&program] { return OutcomeOfUpdate(program); }),
               program.string() + "|create the updated copy of the file|Permission denied");
     EXPECT_EQ(ReadFileBytes(program), MakeUnpatchedImage());
     EXPECT_THAT(EntriesOf(dir.path()), ElementsAre("Corvane.exe"));
@@ -107,7 +91,7 @@ TEST(FileFault, AFullDiskIsReportedInTheSystemsWords) {
         40 * 1024, {{0, english[0]}, {500, english[1]}, {1000, english[2]}, {1500, english[3]}});
     WriteFileBytes(program, image);
 
-    EXPECT_EQ(RunUpdate(program),
+    EXPECT_EQ(OutcomeOfUpdate(program),
               program.string() + "|write the updated copy of the file|No space left on device");
     EXPECT_EQ(ReadFileBytes(program), image);
     EXPECT_THAT(EntriesOf(dir / "disk"), ElementsAre("Corvane.exe"));
@@ -123,7 +107,7 @@ TEST(FileFault, AReadOnlyFileSystemIsReportedInTheSystemsWords) {
     WriteFileBytes(program, MakeUnpatchedImage());
     ASSERT_TRUE(disk.RemountReadOnly());
 
-    EXPECT_EQ(RunUpdate(program),
+    EXPECT_EQ(OutcomeOfUpdate(program),
               program.string() + "|create the updated copy of the file|Read-only file system");
     EXPECT_EQ(ReadFileBytes(program), MakeUnpatchedImage());
     EXPECT_THAT(EntriesOf(dir / "disk"), ElementsAre("Corvane.exe"));
